@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <set>
@@ -49,13 +50,13 @@ bool IsHex(const std::string& text) {
            std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isxdigit(c); });
 }
 
-// One line of "NPA WRITE VALUES": [stars]NAME:SPEC=HEX.
+// One line of "NPA WRITE VALUES": [stars]NAME:VALUE=HEX.
 struct WriteLine {
     size_t stars = 0;
     std::string name;
-    std::string spec;
+    std::string valueText;
     std::string hex;
-    bool IsRange() const { return spec.find("..") != std::string::npos; }
+    bool IsRange() const { return valueText.find("..") != std::string::npos; }
 };
 
 std::vector<std::string> SectionLines(const char* section, size_t limit = model::kSectionBytes) {
@@ -75,7 +76,7 @@ std::vector<WriteLine> WriteLines() {
             continue;
         }
         line.name = rest.substr(0, colon);
-        line.spec = rest.substr(colon + 1, equals - colon - 1);
+        line.valueText = rest.substr(colon + 1, equals - colon - 1);
         line.hex = rest.substr(equals + 1);
         lines.push_back(line);
     }
@@ -112,7 +113,7 @@ std::map<std::string, std::string> Defaults(const std::vector<WriteLine>& lines,
         if (line.stars == 0 || (line.stars > 1 && !nonUs)) {
             continue;
         }
-        std::string value = line.spec;
+        std::string value = line.valueText;
         if (line.IsRange()) {
             size_t first = value.find("..");
             size_t second = value.find("..", first + 2);
@@ -287,8 +288,8 @@ TEST(K600FileTest, EveryValueHasAWriteLine) {
     std::map<std::string, std::string> identifiers = Identifiers();
     for (const WriteLine& line : lines) {
         EXPECT_TRUE(identifiers.count(line.name)) << line.name << " has no identifier";
-        EXPECT_EQ(line.name + line.spec + line.hex, Upper(line.name + line.spec + line.hex));
-        EXPECT_TRUE(IsHex(line.hex)) << line.name << ":" << line.spec;
+        EXPECT_EQ(line.name + line.valueText + line.hex, Upper(line.name + line.valueText + line.hex));
+        EXPECT_TRUE(IsHex(line.hex)) << line.name << ":" << line.valueText;
     }
 
     for (const model::SettingSection& section : model::kSettingSections) {
@@ -302,11 +303,11 @@ TEST(K600FileTest, EveryValueHasAWriteLine) {
             case model::SettingKind::TwoValue: {
                 std::set<std::string> labels, wire;
                 for (const WriteLine& line : own) {
-                    EXPECT_FALSE(line.spec.empty() || line.IsRange())
+                    EXPECT_FALSE(line.valueText.empty() || line.IsRange())
                         << "enumerated settings take labels only";
-                    EXPECT_FALSE(line.hex.empty()) << line.spec;
+                    EXPECT_FALSE(line.hex.empty()) << line.valueText;
                     if (line.stars < 3) {
-                        labels.insert(line.spec);
+                        labels.insert(line.valueText);
                         EXPECT_TRUE(wire.insert(line.hex).second) << "two values share " << line.hex;
                     }
                 }
@@ -315,7 +316,7 @@ TEST(K600FileTest, EveryValueHasAWriteLine) {
             }
             case model::SettingKind::Text:
                 ASSERT_EQ(own.size(), 1u);
-                EXPECT_EQ(own[0].spec, "");
+                EXPECT_EQ(own[0].valueText, "");
                 EXPECT_EQ(own[0].hex, "");
                 break;
             case model::SettingKind::Number:
@@ -326,9 +327,9 @@ TEST(K600FileTest, EveryValueHasAWriteLine) {
                 auto range =
                     std::find_if(own.begin(), own.end(), [](const WriteLine& l) { return l.IsRange(); });
                 ASSERT_NE(range, own.end()) << "no range line";
-                std::string spec = range->spec;
-                EXPECT_EQ(std::stoll(spec), minVal);
-                EXPECT_EQ(std::stoll(spec.substr(spec.rfind("..") + 2)), maxVal);
+                std::string valueText = range->valueText;
+                EXPECT_EQ(std::stoll(valueText), minVal);
+                EXPECT_EQ(std::stoll(valueText.substr(valueText.rfind("..") + 2)), maxVal);
                 size_t width = range->hex.size() / 2;
                 EXPECT_TRUE(width == 1 || width == 2 || width == 4) << range->hex;
                 // The exchange shows a value matching any line's wire form as that line's label, so
@@ -336,15 +337,15 @@ TEST(K600FileTest, EveryValueHasAWriteLine) {
                 for (const WriteLine& line : own) {
                     if (line.stars < 3) {
                         long long number = HexNumber(line.hex);
-                        EXPECT_TRUE(number < minVal || number > maxVal) << line.spec << "=" << line.hex;
-                        EXPECT_EQ(line.hex.size(), 2 * width) << line.spec;
+                        EXPECT_TRUE(number < minVal || number > maxVal) << line.valueText << "=" << line.hex;
+                        EXPECT_EQ(line.hex.size(), 2 * width) << line.valueText;
                     }
                 }
                 // Labels (off, none, automatic) must come before the range line: after it the exchange
                 // would file their write templates under the bare name and replace the range's.
                 for (const std::string& value : values) {
                     auto label = std::find_if(own.begin(), range, [&](const WriteLine& l) {
-                        return l.spec == value && l.stars < 3;
+                        return l.valueText == value && l.stars < 3;
                     });
                     EXPECT_NE(label, range) << value << " has no write line before the range";
                 }
