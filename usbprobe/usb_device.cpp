@@ -106,30 +106,35 @@ CUsbDevice::~CUsbDevice() {
 }
 
 bool CUsbDevice::Open() {
-    if (!searched_) {
-        searched_ = true;
-        nodePath_ = UnderRoot(kNodeDir) + "0";
-        openError_ = ENODEV;
-        const std::vector<unsigned> indexes = PrinterIndexes();
-        for (size_t i = 0; i < indexes.size() && fd_ < 0; ++i) {
-            OpenNode(indexes[i]);
+    if (searched_) {
+        return fd_ >= 0;
+    }
+    searched_ = true;
+    // Without any usblp device the report names the first node there could be; otherwise the first
+    // node that failed to open, with its error.
+    nodePath_ = UnderRoot(kNodeDir) + "0";
+    openError_ = ENODEV;
+    bool failedBefore = false;
+    for (const unsigned index : PrinterIndexes()) {
+        const int error = OpenNode(index);
+        if (error == 0) {
+            return true;
         }
-        if (fd_ < 0) {
-            std::fprintf(out_, "Failed to GetUsbDeviceFileName\n");
+        if (!failedBefore) {
+            failedBefore = true;
+            nodePath_ = UnderRoot(kNodeDir) + std::to_string(index);
+            openError_ = error;
         }
     }
-    return fd_ >= 0;
+    std::fprintf(out_, "Failed to GetUsbDeviceFileName\n");
+    return false;
 }
 
-bool CUsbDevice::OpenNode(unsigned index) {
+int CUsbDevice::OpenNode(unsigned index) {
     const std::string path = UnderRoot(kNodeDir) + std::to_string(index);
     const int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        if (nodePath_ == UnderRoot(kNodeDir) + "0" && openError_ == ENODEV) {
-            nodePath_ = path;
-            openError_ = errno;
-        }
-        return false;
+        return errno;
     }
     fd_ = fd;
     lpIndex_ = index;
@@ -139,7 +144,7 @@ bool CUsbDevice::OpenNode(unsigned index) {
     // it, a stand-in that refuses it (ENOTTY) is asked through sysfs instead.
     uint8_t probe[kDeviceIdCapacity] = {};
     extended_ = ioctl(fd_, kLpiocGetDeviceId1024, probe) >= 0;
-    return true;
+    return 0;
 }
 
 // The USB device is the parent of the interface that lpK/device links to.

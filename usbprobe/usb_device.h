@@ -56,7 +56,7 @@ class CUsbDevice {
     int Read(uint8_t* buffer, size_t capacity, size_t& got, int cancelFd);
 
   private:
-    bool OpenNode(unsigned index);
+    int OpenNode(unsigned index);  // 0 or errno
     int UsbDeviceDir(std::string& dir) const;
 
     std::FILE* out_;
