@@ -1,8 +1,7 @@
 #include "platform/profile.h"
 
 #include <climits>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <optional>
 #include <string_view>
 
@@ -34,11 +33,15 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return {};
+    std::string text;
+    if (FILE* file = std::fopen(path.c_str(), "rb")) {
+        char block[65536];
+        size_t count;
+        while ((count = std::fread(block, 1, sizeof block, file)) > 0) {
+            text.append(block, count);
+        }
+        std::fclose(file);
     }
-    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         text.erase(0, 3);
     }
