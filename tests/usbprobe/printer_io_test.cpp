@@ -19,12 +19,7 @@ namespace {
 const std::string kNoData = "Printer has no data to return.\n";
 const std::string kThreadTimeout = "Printer had no data to return(thread timeout).\n";
 
-// The identity command and the simulated K600's reply to it.
-const std::vector<uint8_t> kIdentityCommand = {
-    0xA5, 0x00, 0x03,  // start, length
-    0x10,              // flags: response requested
-    0xE0, 0xEB,        // command, identity
-};
+// The simulated K600's reply to the identity command A5 00 03 10 E0 EB.
 const std::vector<uint8_t> kIdentityReply = {
     0xA5, 0x00, 0x07,  // start, length
     0x00,              // flags
@@ -107,6 +102,31 @@ TEST_F(ProbeOnPrinter, HexStringThenDescriptors) {
     EXPECT_EQ(run.output, expected);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(Received(7), Text({0xA5, 0x00, 0x04, 0x50, 0xE0, 0x03, 0x40}));
+}
+
+TEST_F(ProbeOnPrinter, BrokenDescriptorsFile) {
+    const std::string file = host_->UsbPrinters()[0].usbDevice + "/descriptors";
+    const std::string descriptors = sim::UsbDescriptors(true);
+
+    WriteWholeFile(file, descriptors.substr(0, 10));
+    std::string output = Run({"/s"}).output;
+    EXPECT_EQ(output.substr(0, output.find('\n') + 1),
+              "Dvice Desc request complete, fSuccess = 1 nBytes = 10 Error = 0 0\n");
+    EXPECT_NE(output.find("idProduct = 0x0, decimal 0\n"), std::string::npos);  // past the data: zero
+    EXPECT_EQ(output.substr(output.rfind("request complete")), "request complete, fSuccess = 0 nBytes = 0\n");
+
+    std::string zeroLength = descriptors;
+    zeroLength[18 + 9] = 0;  // the interface descriptor's length
+    WriteWholeFile(file, zeroLength);
+    output = Run({"/s"}).output;
+    EXPECT_NE(output.find("MaxPower = 0x32, decimal 50\n"), std::string::npos);
+    EXPECT_EQ(output.find("USB_INTERFACE_DESCRIPTOR #"), std::string::npos);
+
+    std::filesystem::remove(file);
+    output = Run({"/s"}).output;
+    EXPECT_EQ(output.substr(0, output.find('\n') + 1),
+              "Dvice Desc request complete, fSuccess = 0 nBytes = 0 Error = 2 0\n");
+    EXPECT_EQ(output.substr(output.rfind("request complete")), "request complete, fSuccess = 0 nBytes = 0\n");
 }
 
 struct RefusedHexCase {
