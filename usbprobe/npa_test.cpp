@@ -158,7 +158,7 @@ void CNpaRun::CheckResponse(const std::string& expected, const std::vector<Patte
         }
         return;
     }
-    uint8_t reply[kBlockSize] = {};
+    uint8_t reply[kReplyCapacity] = {};
     size_t got = 0;
     if (OpenPipe(out_, device_)) {
         const int error = ReadReply(out_, device_, reply, kReplyCapacity, got, token);
