@@ -59,7 +59,7 @@ void CSlcLog::HexDump(const uint8_t* buffer, uint32_t count) const {
     if ((Level() & kLogDump) == 0) {
         return;
     }
-    const uint32_t total = count % 65536;
+    const uint32_t total = buffer ? count % 65536 : 0;
     for (uint32_t start = 0; start < total; start += kDumpBytesPerLine) {
         std::string line;
         std::string text;

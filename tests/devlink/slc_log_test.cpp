@@ -59,6 +59,8 @@ TEST_F(SlcLogTest, DumpCountIsTakenModulo65536) {
     log.HexDump(bytes.data(), 65536 + 2);  // reads two bytes, not 65538
     ASSERT_EQ(LogMessages().size(), 2u);
     EXPECT_TRUE(LogMessages()[0].ends_with(" | AB"));
+    log.HexDump(nullptr, 5);  // no buffer: nothing to read
+    EXPECT_EQ(LogMessages().size(), 3u);
 }
 
 TEST_F(SlcLogTest, CategoriesSelectWhatIsWritten) {
