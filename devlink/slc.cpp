@@ -1,11 +1,12 @@
 #include "devlink/slc.h"
 
 #include "devlink/port_manager.h"
+#include "devlink/usb_port.h"
 
 namespace devlink {
 
 CPortManager& ProcessPortManager() {
-    static CPortManager manager(ProcessLog());
+    static CPortManager manager(ProcessLog(), std::make_unique<CUsbTransport>(ProcessLog()));
     return manager;
 }
 
