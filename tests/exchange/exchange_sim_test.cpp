@@ -25,6 +25,8 @@ sim::SimOptions ShippedModel(uint8_t modelCode = '+') {
     sim::SimOptions options;
     options.modelFile = KELVARO_MODEL_FILE;
     options.modelCode = modelCode;
+    // Printers are told apart by model and serial number, so each gets a serial of its own.
+    options.serial = std::string("SN") + static_cast<char>(modelCode);
     return options;
 }
 
