@@ -11,6 +11,7 @@
 #include "devlink/usb_port.h"
 #include "exchange/settings_exchange.h"
 #include "manager_link.h"
+#include "platform/fake_clock.h"
 #include "sim/sim_host.h"
 #include "tests/support/temp_root.h"
 
@@ -173,7 +174,13 @@ TEST_F(ExchangeSimTest, CommandFileOfEveryValueBringsAnotherPrinterToTheSameSett
         items.push_back(name + ":" + value);
     }
     std::string file = root_.Path() + "/saved.npa";
-    ASSERT_EQ(0, exchange_.WriteSettings(file, items, 1));
+    platform::FakeClock clock;
+    {
+        // The buffer settings are left out of the file, which costs the printer's reset delay.
+        platform::ScopedClock scoped(clock);
+        ASSERT_EQ(0, exchange_.WriteSettings(file, items, 1));
+    }
+    EXPECT_EQ(clock.Sleeps(), std::vector<uint32_t>{5000});
 
     sim::SimSettings settings = source->Settings();
     std::string offlineFile = root_.Path() + "/offline.npa";
