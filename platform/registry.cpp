@@ -184,19 +184,14 @@ std::optional<uint32_t> RegistryKey::ReadDword(const std::string& name) const {
 }
 
 RegResult RegistryKey::WriteString(const std::string& name, const std::string& value) {
-    if (!IsOpen()) {
-        return RegResult::NotFound;
-    }
-    if (!writable_) {
-        return RegResult::AccessDenied;
-    }
-    std::string path = directory_ + "/" + kValuesFile;
-    std::vector<RegValueLine> lines = ParseRegValues(ReadFile(path));
-    SetRegValue(lines, {RegValueLine::Kind::String, name, value, 0});
-    return ReplaceFileAtomically(path, FormatRegValues(lines));
+    return WriteValue({RegValueLine::Kind::String, name, value, 0});
 }
 
 RegResult RegistryKey::WriteDword(const std::string& name, uint32_t value) {
+    return WriteValue({RegValueLine::Kind::Dword, name, {}, value});
+}
+
+RegResult RegistryKey::WriteValue(RegValueLine value) {
     if (!IsOpen()) {
         return RegResult::NotFound;
     }
@@ -205,7 +200,7 @@ RegResult RegistryKey::WriteDword(const std::string& name, uint32_t value) {
     }
     std::string path = directory_ + "/" + kValuesFile;
     std::vector<RegValueLine> lines = ParseRegValues(ReadFile(path));
-    SetRegValue(lines, {RegValueLine::Kind::Dword, name, {}, value});
+    SetRegValue(lines, std::move(value));
     return ReplaceFileAtomically(path, FormatRegValues(lines));
 }
 

@@ -7,6 +7,8 @@
 
 namespace platform {
 
+struct RegValueLine;
+
 // A stand-in for the HKEY_LOCAL_MACHINE hive, kept as files under /var/lib/kelvaro/registry/:
 // one directory per key, its values in the key's "values" file in .reg syntax
 // ("RegionalSettings"="US", "LoggingLevel"=dword:00000000). Key paths are given as in the system
@@ -44,6 +46,8 @@ class RegistryKey {
     std::vector<std::string> SubKeys() const;
 
   private:
+    RegResult WriteValue(RegValueLine value);
+
     std::string directory_;
     bool writable_ = false;
 };

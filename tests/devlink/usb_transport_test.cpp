@@ -11,8 +11,8 @@
 #include "devlink/slc.h"
 #include "devlink/usb_discovery.h"
 #include "devlink/usb_port.h"
-#include "platform/profile.h"
 #include "sim/sim_host.h"
+#include "tests/support/read_request.h"
 #include "tests/support/temp_root.h"
 
 namespace {
@@ -25,21 +25,6 @@ const Bytes kIdentityQuery = {0xA5, 0x00, 0x06,  // start, length
                               0x50,              // flags: response requested
                               0xE0, 0xEB, 0x00, 0x00, 0xB2};
 const Bytes kPortListQuery = {0xA5, 0x00, 0x03, 0x50, 0xE0, 0x71};
-
-// The read request for every identifier of the model file, as the settings exchange builds it.
-Bytes ReadAllRequest() {
-    std::vector<std::string> lines =
-        platform::GetProfileSection(KELVARO_MODEL_FILE, "NPA READ SETTING", 32767);
-    Bytes request = {0xA5, 0x00, 0x00, 0x50, 0xE0, 0xB2, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00};
-    for (const std::string& line : lines) {
-        std::string hex = line.substr(line.find('=') + 1);
-        request.push_back(static_cast<uint8_t>(std::stoi(hex.substr(0, 2), nullptr, 16)));
-        request.push_back(static_cast<uint8_t>(std::stoi(hex.substr(2, 2), nullptr, 16)));
-    }
-    request[2] = static_cast<uint8_t>(2 * lines.size() + 9);
-    request[11] = static_cast<uint8_t>(lines.size());
-    return request;
-}
 
 sim::SimOptions Options() {
     sim::SimOptions options;
@@ -157,7 +142,7 @@ TEST(UsbDiscoveryTest, CustomPortNamesAndDeviceIdFields) {
 }
 
 TEST_F(UsbTransportTest, RepliesArriveWholeWhateverTheChunking) {
-    const Bytes request = ReadAllRequest();
+    const Bytes request = testsupport::ReadAllRequest(KELVARO_MODEL_FILE);
     manager.SetResponseWaitTimeout(20000);  // one byte a read takes a while under the sanitizers
     struct Case {
         size_t chunkSize;
