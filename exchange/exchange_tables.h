@@ -67,7 +67,7 @@ class CExchangeTables {
     uint32_t resetDelay_ = kDefaultResetDelay;
 };
 
-// The default stored by a starred line: the spec, or for a range "min..default..max" its middle part
+// The default stored by a starred line: the line's SPEC, or for a range "min..default..max" its middle part
 // (empty for a range with a single "..").
 std::string DefaultOfSpec(const std::string& spec);
 
