@@ -122,13 +122,22 @@ void CExchangeTables::MakeTemplate(const std::string& name, const std::string& k
         return;
     }
     Bytes value = DecodeHex(hex);
-    size_t width = value.size();
-    Bytes command = {0xA5,     0x00, static_cast<uint8_t>(width + 10),
+    // The length and width fields are 16 bits wide; for values up to 245 bytes their high bytes are 0.
+    const size_t width = value.size();
+    const size_t length = width + 10;
+    Bytes command = {0xA5,
+                     static_cast<uint8_t>(length >> 8),
+                     static_cast<uint8_t>(length),
                      0x50,  // flags: response requested
-                     0xE0,     0xB2,
+                     0xE0,
+                     0xB2,
                      0x03,  // write
-                     0x00,     0x01, (*id)[0],
-                     (*id)[1], 0x00, static_cast<uint8_t>(width)};
+                     0x00,
+                     0x01,
+                     (*id)[0],
+                     (*id)[1],
+                     static_cast<uint8_t>(width >> 8),
+                     static_cast<uint8_t>(width)};
     command.insert(command.end(), value.begin(), value.end());
     templates_[key] = std::move(command);
 }

@@ -100,7 +100,7 @@ std::vector<RegValueLine> ParseRegValues(const std::string& fileText) {
             end = fileText.size();
         }
         std::string_view line = std::string_view(fileText).substr(position, end - position);
-        if (!line.empty() && line.back() == '\r') {
+        while (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
         }
         if (!line.empty()) {

@@ -129,6 +129,16 @@ TEST_F(ExchangeTablesTest, WriteTemplateHoldsTheWireValue) {
     EXPECT_BYTES(expected, tables.Templates().at("PAPER.SIZE:A4"));
 }
 
+TEST_F(ExchangeTablesTest, ValueTooLongForOneLengthByteKeepsItsWholeLength) {
+    CExchangeTables tables = LoadTables("LOGO=0201", "LOGO:BIG=" + std::string(2 * 300, '7'));
+    const Bytes& command = tables.Templates().at("LOGO:BIG");
+    ASSERT_EQ(command.size(), 313u);
+    EXPECT_EQ(command[1], 0x01);  // length 310 = 0x0136
+    EXPECT_EQ(command[2], 0x36);
+    EXPECT_EQ(command[11], 0x01);  // width 300 = 0x012C
+    EXPECT_EQ(command[12], 0x2C);
+}
+
 TEST_F(ExchangeTablesTest, TemplateKeysByKindOfSetting) {
     CExchangeTables tables = LoadTables("E=0101\nN=0102\nT=0103", "E:ON=01\nN:1..9=FFFF\nT:=\nN:AUTO=00");
     EXPECT_EQ(1u, tables.Templates().count("E:ON"));

@@ -78,16 +78,18 @@ TEST_F(RegistryTest, DamagedValuesFileKeepsWhatParsesAndAWriteLosesNothing) {
         "\"Broken=\"no end\n"
         "garbage line\n"
         "\"Count\"=dword:0000000g\n"
-        "\"Level\"=dword:0000000A\n";
+        "\"Level\"=dword:0000000A\n"
+        "\"Carriage\"=\"returns\"\r\r\n";
     std::ofstream(key.Directory() + "/values") << damaged;
     EXPECT_EQ(key.ReadString("Good"), "yes");
     EXPECT_EQ(key.ReadDword("Level"), 10u);
     EXPECT_EQ(key.ReadDword("Count"), std::nullopt);
+    EXPECT_EQ(key.ReadString("Carriage"), "returns");
 
     ASSERT_EQ(key.WriteString("New", "value"), RegResult::Ok);
     EXPECT_EQ(ReadValuesFile(key),
               "\"Good\"=\"yes\"\n\"Broken=\"no end\ngarbage line\n\"Count\"=dword:0000000g\n"
-              "\"Level\"=dword:0000000a\n\"New\"=\"value\"\n");
+              "\"Level\"=dword:0000000a\n\"Carriage\"=\"returns\"\n\"New\"=\"value\"\n");
 }
 
 TEST_F(RegistryTest, WriteInterruptedHalfWayLeavesTheValuesAsTheyWere) {
