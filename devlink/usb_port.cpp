@@ -1,6 +1,7 @@
 #include "devlink/usb_port.h"
 
 #include "devlink/npa_packet.h"
+#include "devlink/slc.h"
 #include "devlink/usb_discovery.h"
 
 namespace devlink {
@@ -19,11 +20,11 @@ int CUsbTransport::Open(const std::string& portName, std::string& devicePath, st
     bool found = false;
     std::vector<UsbPortEntry> table = EnumerateUsbPrinters(log_, found);
     if (!found) {
-        return -1;
+        return SLC_OPEN_FAIL;
     }
     std::string customPortName = BuildCustomPortName(log_, portName);
     if (customPortName.empty()) {
-        return -1;
+        return SLC_OPEN_FAIL;
     }
     log_.Log(kLogEntry, "SlcOpenPort(USB) - pCustomPortName=%s, numPortsFound=%d\n", customPortName.c_str(),
              static_cast<int>(table.size()));
@@ -37,14 +38,14 @@ int CUsbTransport::Open(const std::string& portName, std::string& devicePath, st
                  entry.devicePath.c_str());
         if (!OpenUsbHandle(log_, entry.devicePath, "PIPE00")) {
             log_.Log(kLogEntry, "SlcOpenPort(USB) - port %s not found\n", portName.c_str());
-            return -1;
+            return SLC_OPEN_FAIL;
         }
         log_.Log(kLogEntry, "SlcOpenPort(USB) - USB CreateFile worked\n");
         devicePath = entry.devicePath;
         deviceId = entry.deviceId;
-        return 0;
+        return SLC_OK;
     }
-    return -1;
+    return SLC_OPEN_FAIL;
 }
 
 int CUsbTransport::SendCommand(const std::string& devicePath, const uint8_t* command, uint32_t length,
@@ -52,7 +53,7 @@ int CUsbTransport::SendCommand(const std::string& devicePath, const uint8_t* com
     const uint32_t size = length & 0xFFFF;
     if (size > npa::kMaxCommandSize) {
         log_.Log(kLogSteps, "UsbSendCommand(): command too large!\n");
-        return -3;
+        return SLC_SEND_TOOLARGE;
     }
     const bool responseRequested =
         size > npa::kFlagsOffset && (command[npa::kFlagsOffset] & npa::kFlagResponseRequested);
@@ -67,20 +68,20 @@ int CUsbTransport::SendCommand(const std::string& devicePath, const uint8_t* com
     }
     std::shared_ptr<CUsbNode> pipe = OpenUsbHandle(log_, devicePath, "PIPE00");
     if (!pipe) {
-        return -1;
+        return SLC_OPEN_FAIL;
     }
     if (!WriteNpaStart(*pipe, responseWaitTimeout)) {
-        return -5;
+        return SLC_SEND_WRITEFAIL;
     }
     if (pipe->WriteAll(command, size, responseWaitTimeout) != size) {
         if (replyLength) {
             *replyLength = 0;
         }
-        return -5;
+        return SLC_SEND_WRITEFAIL;
     }
     log_.Log(kLogSteps, "Successfully wrote %d bytes\n", static_cast<int>(size));
     if (!reply && !responseRequested) {
-        return 0;
+        return SLC_OK;
     }
     const uint8_t commandByte = size > npa::kCommandOffset ? command[npa::kCommandOffset] : 0;
     return reader_.GetResponse(devicePath, reply, reply ? replyLength : nullptr, commandByte,
@@ -90,12 +91,12 @@ int CUsbTransport::SendCommand(const std::string& devicePath, const uint8_t* com
 int CUsbTransport::Offline(const std::string& devicePath, uint8_t offline, uint32_t responseWaitTimeout) {
     std::shared_ptr<CUsbNode> pipe = OpenUsbHandle(log_, devicePath, "PIPE00");
     if (!pipe) {
-        return -1;
+        return SLC_OPEN_FAIL;
     }
     const auto& command = offline ? npa::kOfflineCommand : npa::kOnlineCommand;
     if (!WriteNpaStart(*pipe, responseWaitTimeout) ||
         pipe->WriteAll(command.data(), command.size(), responseWaitTimeout) != command.size()) {
-        return -3;
+        return SLC_OFFLINE_WRITEFAIL;
     }
     log_.Log(kLogSteps, "UsbOffline(): Successfully wrote %d bytes\n", static_cast<int>(command.size()));
     return EvaluateOffline(devicePath, offline, responseWaitTimeout);
@@ -110,45 +111,46 @@ int CUsbTransport::EvaluateOffline(const std::string& devicePath, uint8_t offlin
     const uint8_t expectedState = offline ? 1 : 0;
     if (const int result =
             reader_.GetResponse(devicePath, received, &length, npa::kCommandOffline, responseWaitTimeout);
-        result != 0) {
+        result != SLC_OK) {
         return result;
     }
+    // The second packet lands in the same buffer; when it does not come, the check uses what is there.
+    auto takeSecond = [&](const char* what) {
+        length = sizeof received;
+        int result =
+            reader_.GetResponse(devicePath, received, &length, npa::kCommandOffline, responseWaitTimeout);
+        log_.Log(kLogSteps, "UsbOffline(): waiting for the %s returned %d\n", what, result);
+    };
     const uint8_t& outcome = received[npa::kOfflineOutcomeOffset];
     log_.Log(kLogSteps, "pRcvData[4]=%02X\n", received[npa::kCommandOffset]);
     if (received[npa::kCommandOffset] == npa::kCommandOffline) {
         log_.Log(kLogSteps, "UsbOffline(): we got the response back first\n");
         if (outcome != 1) {
             log_.Log(kLogSteps, "UsbOffline(): the command appears to have been rejected:\n");
-            return -4;
+            return SLC_OFFLINE_REJECTED;
         }
-        length = sizeof received;
-        int alert =
-            reader_.GetResponse(devicePath, received, &length, npa::kCommandOffline, responseWaitTimeout);
-        log_.Log(kLogSteps, "UsbOffline(): waiting for the alert returned %d\n", alert);
+        takeSecond("alert");
         if (outcome != expectedState) {
             log_.Log(kLogSteps, "UsbOffline(): 9th byte NOT OK - rejected\n");
-            return -4;
+            return SLC_OFFLINE_REJECTED;
         }
         log_.Log(kLogSteps, "UsbOffline(): 9th byte OK\n");
-        return 0;
+        return SLC_OK;
     }
     if (received[npa::kCommandOffset] == npa::kCommandOfflineAlert) {
         log_.Log(kLogSteps, "UsbOffline(): we got the alert back first\n");
         if (outcome != expectedState) {
             log_.Log(kLogSteps, "UsbOffline(): 9th byte NOT OK - rejected\n");
-            return -4;
+            return SLC_OFFLINE_REJECTED;
         }
-        length = sizeof received;
-        int reply =
-            reader_.GetResponse(devicePath, received, &length, npa::kCommandOffline, responseWaitTimeout);
-        log_.Log(kLogSteps, "UsbOffline(): waiting for the reply returned %d\n", reply);
+        takeSecond("reply");
         if (outcome == 1) {
             log_.Log(kLogSteps, "UsbOffline(): the command appears to have been rejected:\n");
-            return -4;
+            return SLC_OFFLINE_REJECTED;
         }
-        return 0;
+        return SLC_OK;
     }
-    return 0;
+    return SLC_OK;
 }
 
 }  // namespace devlink

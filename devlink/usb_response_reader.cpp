@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "devlink/npa_packet.h"
+#include "devlink/slc.h"
 #include "devlink/usb_packet_joiner.h"
 #include "platform/clock.h"
 
@@ -107,7 +108,7 @@ int CUsbResponseReader::GetResponse(const std::string& devicePath, uint8_t* repl
                 kLogSteps,
                 "UsbGetResponse() - RESPONSE_WAIT_TIMEOUT occured after %d ms, returning SLC_SEND_READFAIL\n",
                 static_cast<int>(waitTimeout));
-            return -6;
+            return SLC_SEND_READFAIL;
         }
         if (TakeOldest(packet)) {
             break;
@@ -115,15 +116,15 @@ int CUsbResponseReader::GetResponse(const std::string& devicePath, uint8_t* repl
         log_.Log(kLogSteps, "UsbGetResponse() - Since LookAgain is true, we will look for a response\n");
     }
     if (!reply || !replyLength) {
-        return 0;
+        return SLC_OK;
     }
     if (packet.size() > *replyLength) {
         *replyLength = 0;
-        return -7;
+        return SLC_SEND_RESPTOOLARGE;
     }
     std::memcpy(reply, packet.data(), packet.size());
     *replyLength = static_cast<uint32_t>(packet.size());
-    return 0;
+    return SLC_OK;
 }
 
 void CUsbResponseReader::Stop() {
