@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/usbprobe/capture.h"
+#include "tests/usbprobe/expected_descriptors.h"
 
 namespace usbprobe_test {
 namespace {
@@ -77,36 +78,6 @@ const std::string kConfigurationHead =
     "iConfiguration = 0x0, decimal 0\n"
     "bmAttributes = 0x40 ( USB_CONFIG_SELF_POWERED )\n"
     "MaxPower = 0x1, decimal 1\n";
-
-const std::string kInterface =
-    "\n-----------------------------\nUSB_INTERFACE_DESCRIPTOR #0\n"
-    "bLength = 0x9\n"
-    "bDescriptorType = 0x4 ( USB_INTERFACE_DESCRIPTOR_TYPE )\n"
-    "bInterfaceNumber = 0x0\n"
-    "bAlternateSetting = 0x0\n"
-    "bNumEndpoints = 0x2\n"
-    "bInterfaceClass = 0x7\n"
-    "bInterfaceSubClass = 0x1\n"
-    "bInterfaceProtocol = 0x2\n"
-    "bInterface = 0x0\n";
-
-const std::string kOutEndpoint =
-    "------------------------------\nUSB_ENDPOINT_DESCRIPTOR for Pipe00\n"
-    "bLength = 0x7\n"
-    "bDescriptorType = 0x5 ( USB_ENDPOINT_DESCRIPTOR_TYPE )\n"
-    "bEndpointAddress= 0x1 ( OUTPUT )\n"
-    "bmAttributes= 0x2 ( USB_ENDPOINT_TYPE_BULK )\n"
-    "wMaxPacketSize= 0x40, decimal 64\n"
-    "bInterval = 0x0, decimal 0\n";
-
-const std::string kInEndpoint =
-    "------------------------------\nUSB_ENDPOINT_DESCRIPTOR for Pipe01\n"
-    "bLength = 0x7\n"
-    "bDescriptorType = 0x5 ( USB_ENDPOINT_DESCRIPTOR_TYPE )\n"
-    "bEndpointAddress= 0x82 ( INPUT )\n"
-    "bmAttributes= 0x2 ( USB_ENDPOINT_TYPE_BULK )\n"
-    "wMaxPacketSize= 0x40, decimal 64\n"
-    "bInterval = 0x0, decimal 0\n";
 
 std::string PrintConfiguration(const std::vector<uint8_t>& bytes) {
     CCapture capture;

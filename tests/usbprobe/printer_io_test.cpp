@@ -10,6 +10,7 @@
 
 #include "sim/sim_host.h"
 #include "tests/usbprobe/capture.h"
+#include "tests/usbprobe/expected_descriptors.h"
 #include "tests/usbprobe/printer_fixture.h"
 #include "usbprobe/hex_format.h"
 
@@ -74,31 +75,9 @@ TEST_F(ProbeOnPrinter, HexStringThenDescriptors) {
                                  "bConfigurationValue = 0x1, decimal 1\n"
                                  "iConfiguration = 0x0, decimal 0\n"
                                  "bmAttributes = 0x80 ( USB_CONFIG_BUS_POWERED )\n"
-                                 "MaxPower = 0x32, decimal 50\n"
-                                 "\n-----------------------------\nUSB_INTERFACE_DESCRIPTOR #0\n"
-                                 "bLength = 0x9\n"
-                                 "bDescriptorType = 0x4 ( USB_INTERFACE_DESCRIPTOR_TYPE )\n"
-                                 "bInterfaceNumber = 0x0\n"
-                                 "bAlternateSetting = 0x0\n"
-                                 "bNumEndpoints = 0x2\n"
-                                 "bInterfaceClass = 0x7\n"
-                                 "bInterfaceSubClass = 0x1\n"
-                                 "bInterfaceProtocol = 0x2\n"
-                                 "bInterface = 0x0\n"
-                                 "------------------------------\nUSB_ENDPOINT_DESCRIPTOR for Pipe00\n"
-                                 "bLength = 0x7\n"
-                                 "bDescriptorType = 0x5 ( USB_ENDPOINT_DESCRIPTOR_TYPE )\n"
-                                 "bEndpointAddress= 0x1 ( OUTPUT )\n"
-                                 "bmAttributes= 0x2 ( USB_ENDPOINT_TYPE_BULK )\n"
-                                 "wMaxPacketSize= 0x40, decimal 64\n"
-                                 "bInterval = 0x0, decimal 0\n"
-                                 "------------------------------\nUSB_ENDPOINT_DESCRIPTOR for Pipe01\n"
-                                 "bLength = 0x7\n"
-                                 "bDescriptorType = 0x5 ( USB_ENDPOINT_DESCRIPTOR_TYPE )\n"
-                                 "bEndpointAddress= 0x82 ( INPUT )\n"
-                                 "bmAttributes= 0x2 ( USB_ENDPOINT_TYPE_BULK )\n"
-                                 "wMaxPacketSize= 0x40, decimal 64\n"
-                                 "bInterval = 0x0, decimal 0\n";
+                                 "MaxPower = 0x32, decimal 50\n" +
+                                 usbprobe_test::kInterface + usbprobe_test::kOutEndpoint +
+                                 usbprobe_test::kInEndpoint;
     EXPECT_EQ(run.output, expected);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(Received(7), Text({0xA5, 0x00, 0x04, 0x50, 0xE0, 0x03, 0x40}));
